@@ -1,0 +1,61 @@
+// What the tests need besides loading plug-ins (tools/host): where the plug-ins under test
+// are, and whether a call left anything behind. The same code serves the native tree and
+// the Windows tree.
+#ifndef TESTS_HOST_PLUGIN_HOST_H
+#define TESTS_HOST_PLUGIN_HOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/spi_abi.h"
+#include "tools/host/plugin_library.h"
+
+namespace host {
+
+// The path under which a plug-in of the tree under test is loaded ("toldrin", "marusk").
+std::string plugin_file(const std::string &name);
+
+// Size of a block as the platform reports it.
+size_t block_size(HLOCAL block);
+
+// What the process holds that a plug-in call could leave behind: live memory blocks,
+// open find handles and open file descriptors. Counted where the platform can count
+// them (natively); on Windows every count reads 0.
+struct Holdings {
+    size_t blocks = 0;
+    size_t searches = 0;
+    size_t files = 0;
+    bool operator==(const Holdings &o) const {
+        return blocks == o.blocks && searches == o.searches && files == o.files;
+    }
+};
+Holdings holdings();
+bool can_count_holdings();
+std::string describe(const Holdings &h);
+
+// Makes the n-th LocalAlloc / LocalLock from now fail (natively only); 0 disarms.
+bool can_inject_faults();
+void fail_alloc(unsigned nth);
+void fail_lock(unsigned nth);
+
+// An open file handle as a host passes it to IsSupported (a descriptor natively, a
+// HANDLE on Windows), closed on destruction.
+class OpenHandle {
+public:
+    explicit OpenHandle(const std::string &path);
+    ~OpenHandle();
+    OpenHandle(const OpenHandle &) = delete;
+    OpenHandle &operator=(const OpenHandle &) = delete;
+    bool valid() const;
+    spi_source value() const { return value_; }
+
+private:
+    spi_source value_;
+};
+
+} // namespace host
+
+#endif
