@@ -62,31 +62,31 @@ void interpolate_full_rows(uint8_t *pixels, const B16Kernels &k) {
     memcpy(row_at(pixels, 447), row_at(pixels, 446), kBitmapRow);
 }
 
-// Preview mode: rows converted in place from the last to the first (row r lands at
-// 1,920 r, above its own source from row 2 on; rows 0 and 1 go through the spare row),
-// then turned upside down by exchanges through the spare row, which keeps the last row
-// exchanged through it: source row 111.
-void convert_preview_rows(uint8_t *pixels, const B16Kernels &k) {
+// Preview mode: every source row converted straight into its final row, 223 - s. That
+// row overlaps at most the source rows around 334.5 - 1.5s, which lie farther from
+// s = 133.8 than s does, except for rows 133 to 135, which wait for each other (and 134
+// for itself). So rows are converted in order of falling distance from 133.8 (by
+// |5s - 669|, never zero and never tied), and those three last, through the spare row.
+// The spare row ends holding source row 111 (bitmap row 112), the last row a flip by
+// exchanges through it would leave there.
+void place_preview_rows(uint8_t *pixels, const B16Kernels &k) {
+    auto source = [pixels](size_t s) { return pixels + s * kB16SourceRow; };
+    auto target = [pixels](size_t s) { return row_at(pixels, kB16Rows - 1 - s); };
     uint8_t *spare = row_at(pixels, kB16Rows);
-    for (size_t r = kB16Rows; r-- > 0;) {
-        const uint8_t *source = pixels + r * kB16SourceRow;
-        if (r < 2) {
-            memcpy(spare, source, kB16SourceRow);
-            source = spare;
-        }
-        k.convert_row(source, row_at(pixels, r));
-    }
-}
 
-void flip_preview_rows(uint8_t *pixels) {
-    uint8_t *spare = row_at(pixels, kB16Rows);
-    for (size_t r = 0; r < kB16Rows / 2; ++r) {
-        uint8_t *a = row_at(pixels, r);
-        uint8_t *b = row_at(pixels, kB16Rows - 1 - r);
-        memcpy(spare, a, kBitmapRow);
-        memcpy(a, b, kBitmapRow);
-        memcpy(b, spare, kBitmapRow);
+    int low = 0;
+    int high = static_cast<int>(kB16Rows) - 1;
+    while (low <= high) {
+        const int s = (669 - 5 * low > 5 * high - 669) ? low++ : high--;
+        if (s >= 133 && s <= 135) continue;
+        k.convert_row(source(static_cast<size_t>(s)), target(static_cast<size_t>(s)));
     }
+    memcpy(spare, source(133), kB16SourceRow); // row 135's target covers it
+    k.convert_row(source(135), target(135));
+    k.convert_row(spare, target(133));
+    memcpy(spare, source(134), kB16SourceRow); // row 134's target covers its own source
+    k.convert_row(spare, target(134));
+    memcpy(spare, row_at(pixels, 112), kBitmapRow);
 }
 
 } // namespace
@@ -138,9 +138,8 @@ spi_result b16_decode(const char *source, spi_offset offset, spi_flags flag, HLO
         cancelled = report_progress(progress, 0, 1, user_value) || report_progress(progress, 1, 1, user_value);
         if (!cancelled) interpolate_full_rows(pixels, kernels);
     } else {
-        convert_preview_rows(pixels, kernels);
+        place_preview_rows(pixels, kernels);
         cancelled = report_progress(progress, 0, 0, user_value) != 0;
-        if (!cancelled) flip_preview_rows(pixels);
     }
     if (cancelled) {
         discard_block(header_block);

@@ -30,6 +30,8 @@ struct Block {
 
 std::mutex g_memory_mutex;
 std::unordered_map<void *, Block *> g_blocks; // by handle
+size_t g_allocations = 0;
+uint64_t g_allocated_bytes = 0;
 unsigned g_fail_alloc_countdown = 0;
 unsigned g_fail_lock_countdown = 0;
 
@@ -132,6 +134,8 @@ HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
     }
     HLOCAL handle = movable ? static_cast<HLOCAL>(block) : data;
     g_blocks.emplace(handle, block);
+    ++g_allocations;
+    g_allocated_bytes += bytes;
     return handle;
 }
 
@@ -275,6 +279,16 @@ int lstrcmpiA(LPCSTR a, LPCSTR b) {
 size_t win32compat_live_blocks(void) {
     std::lock_guard<std::mutex> guard(g_memory_mutex);
     return g_blocks.size();
+}
+
+size_t win32compat_allocations(void) {
+    std::lock_guard<std::mutex> guard(g_memory_mutex);
+    return g_allocations;
+}
+
+uint64_t win32compat_allocated_bytes(void) {
+    std::lock_guard<std::mutex> guard(g_memory_mutex);
+    return g_allocated_bytes;
 }
 
 size_t win32compat_open_searches(void) {

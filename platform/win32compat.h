@@ -101,6 +101,10 @@ WIN32COMPAT_API int lstrcmpiA(LPCSTR a, LPCSTR b);
 /* Test hooks. */
 /* Number of local-memory blocks allocated and not yet freed, in the whole process. */
 WIN32COMPAT_API size_t win32compat_live_blocks(void);
+/* Number of LocalAlloc calls that succeeded, and the bytes they asked for, since the
+ * process started. */
+WIN32COMPAT_API size_t win32compat_allocations(void);
+WIN32COMPAT_API uint64_t win32compat_allocated_bytes(void);
 /* Number of find handles opened and not yet closed. */
 WIN32COMPAT_API size_t win32compat_open_searches(void);
 /* Make the n-th LocalAlloc (or LocalLock) from now fail, 1 being the next one; 0 disarms. */

@@ -52,6 +52,15 @@ std::string describe(const Holdings &h) {
            std::to_string(h.files) + " open files";
 }
 
+Allocations allocations() {
+    Allocations a;
+#if !defined(_WIN32)
+    a.count = win32compat_allocations();
+    a.bytes = win32compat_allocated_bytes();
+#endif
+    return a;
+}
+
 bool can_inject_faults() {
     return can_count_holdings();
 }
@@ -93,6 +102,21 @@ OpenHandle::~OpenHandle() {
 
 bool OpenHandle::valid() const {
     return value_ != 0;
+}
+
+} // namespace host
+
+namespace host {
+
+uint64_t OpenHandle::position() const {
+#if defined(_WIN32)
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(value_), zero, &at, FILE_CURRENT)) return ~uint64_t(0);
+    return static_cast<uint64_t>(at.QuadPart);
+#else
+    return static_cast<uint64_t>(lseek(static_cast<int>(value_), 0, SEEK_CUR));
+#endif
 }
 
 } // namespace host

@@ -36,6 +36,13 @@ Holdings holdings();
 bool can_count_holdings();
 std::string describe(const Holdings &h);
 
+// LocalAlloc calls made so far and the bytes they asked for (natively only).
+struct Allocations {
+    size_t count = 0;
+    uint64_t bytes = 0;
+};
+Allocations allocations();
+
 // Makes the n-th LocalAlloc / LocalLock from now fail (natively only); 0 disarms.
 bool can_inject_faults();
 void fail_alloc(unsigned nth);
@@ -51,6 +58,8 @@ public:
     OpenHandle &operator=(const OpenHandle &) = delete;
     bool valid() const;
     spi_source value() const { return value_; }
+    // The handle's current file position.
+    uint64_t position() const;
 
 private:
     spi_source value_;
