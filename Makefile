@@ -44,7 +44,7 @@ test: build
 demo: build
 	@sh tools/demo.sh
 
-bench: native-release
+bench: native-release win32
 	@sh bench/run.sh build/native-release
 
 fuzz: setup

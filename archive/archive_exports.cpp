@@ -1,5 +1,6 @@
 // The exports of toldrin, the bind archive plug-in.
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "archive/bind_table.h"
@@ -12,13 +13,13 @@ namespace {
 // give the same answers.
 constexpr uint64_t kMaxBlockSize = 0xFFFFFFFFu;
 
-// Records per read while scanning a table.
-constexpr size_t kScanRecords = 1724; // 32,756 bytes
+// Records per read while scanning a table: at most 1 MiB at a time, so that the fixed
+// cost of each read stays small beside the copying; 4 KiB when read through the stack.
+constexpr size_t kHeapScanRecords = (1u << 20) / 19;
+constexpr size_t kStackScanRecords = 4096 / 19;
 
 // File output is copied through a buffer of at most this many bytes.
 constexpr uint32_t kCopyChunk = 1u << 20;
-
-typedef int(WINAPI *NameCompare)(LPCSTR, LPCSTR);
 
 } // namespace
 
@@ -89,7 +90,7 @@ SPI_EXPORT spi_result SPI_CALL GetArchiveInfo(const char *source, spi_offset off
 SPI_EXPORT spi_result SPI_CALL GetFileInfo(const char *source, spi_offset offset, const char *name, spi_flags flag,
                                            spi_entry_info *entry_out) {
     if ((flag & SPI_FLAG_MEMORY_INPUT) || !name || !entry_out) return SPI_NOT_SUPPORTED;
-    const NameCompare same_name = (flag & SPI_FLAG_IGNORE_CASE) ? lstrcmpiA : lstrcmpA;
+    const bool ignore_case = (flag & SPI_FLAG_IGNORE_CASE) != 0;
     const FileFacts facts = file_facts(source);
     if (!facts.found) return SPI_OPEN_FAILED;
     FILE *table = open_for_read(source);
@@ -99,30 +100,34 @@ SPI_EXPORT spi_result SPI_CALL GetFileInfo(const char *source, spi_offset offset
     const size_t n = facts.size_low / kTableRecordSize;
     const uint64_t start = file_position(offset);
     const bool positioned = seek_to(table, start);
-    uint8_t chunk[kScanRecords * kTableRecordSize];
+    // The table is read in chunks of up to 1 MiB of scratch memory from the heap; when the
+    // heap has none to spare, through a smaller buffer on the stack.
+    uint8_t stack_chunk[kStackScanRecords * kTableRecordSize];
+    size_t chunk_records = n < kHeapScanRecords ? n : kHeapScanRecords;
+    uint8_t *heap_chunk = chunk_records > kStackScanRecords
+                              ? static_cast<uint8_t *>(malloc(chunk_records * kTableRecordSize))
+                              : nullptr;
+    uint8_t *chunk = heap_chunk ? heap_chunk : stack_chunk;
+    if (!heap_chunk && chunk_records > kStackScanRecords) chunk_records = kStackScanRecords;
     uint8_t matched[kTableRecordSize];
     bool found = false;
     size_t match_index = 0;
     for (size_t done = 0; done < n;) {
-        const size_t count = n - done < kScanRecords ? n - done : kScanRecords;
+        const size_t count = n - done < chunk_records ? n - done : chunk_records;
         if (positioned) {
             read_or_zero(table, chunk, count * kTableRecordSize);
         } else {
             memset(chunk, 0, count * kTableRecordSize);
         }
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t *record = chunk + i * kTableRecordSize;
-            char text[kNameTextSize];
-            memcpy(text, record, kTableNameBytes);
-            text[kTableNameBytes] = '\0';
-            if (same_name(convert_name(text), name) == 0) {
-                memcpy(matched, record, kTableRecordSize);
-                match_index = done + i;
-                found = true;
-            }
+        const size_t i = last_matching_record(chunk, count, name, ignore_case);
+        if (i < count) {
+            memcpy(matched, chunk + i * kTableRecordSize, kTableRecordSize);
+            match_index = done + i;
+            found = true;
         }
         done += count;
     }
+    free(heap_chunk);
     fclose(table);
     if (!found) return SPI_NO_ENTRY;
 

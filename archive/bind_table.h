@@ -19,7 +19,7 @@ constexpr size_t kTableRecordSize = 19;
 constexpr size_t kTableNameBytes = 11;
 constexpr size_t kEntryRecordSize = sizeof(spi_entry_info);
 
-// The text Convert name works on: 11 name bytes, a zero, and room for the dot.
+// A converted name with its terminator: at most 8 + 1 + 3 characters and a zero.
 constexpr size_t kNameTextSize = 13;
 
 // The method label of every entry: "-" and four half-width katakana and "-" in code
@@ -37,10 +37,16 @@ inline uint32_t read_be32(const uint8_t *b) {
 // the data path would not fit.
 int data_path_for(const char *table_path, char *out);
 
-// Turns the stored name into a file name, in place: `text` holds the 11 name bytes and a
-// zero (kNameTextSize bytes of room). Base, dot, extension; every 0x20 byte is removed;
-// a zero byte ends the name wherever it stands. Answers `text`.
-char *convert_name(char *text);
+// Turns the 11 stored name bytes into a file name: base, dot, extension, with every 0x20
+// byte removed; a zero byte ends the name wherever it stands (before the dot when it is in
+// the base). Writes the name and its terminator to `out` (kNameTextSize bytes of room)
+// and nothing beyond them; answers the name's length.
+size_t convert_name(const uint8_t *stored, char *out);
+
+// The last of `count` consecutive table records whose converted name equals `wanted`
+// under the comparison the host chose: with regard to case (lstrcmpA) or without
+// (lstrcmpiA). Answers its index, or `count` when none does.
+size_t last_matching_record(const uint8_t *records, size_t count, const char *wanted, bool ignore_case);
 
 // Fills an entry from one table record found at table position `position`: the method
 // label, position, sizes, timestamp and checksum, and the converted name. Other bytes of

@@ -115,7 +115,8 @@ int main(int argc, char **argv) {
         return 2;
     }
     std::printf("marusk decodes with the %s kernels on this processor\n", b16_best_kernels().name);
-    const int status = bench::run_and_report(argc, argv,
+    const bench::Times times = bench::run(argc, argv);
+    const int status = bench::report(times,
                                              {
                                                  {"BM_GetPictureMemory", "BM_FloorFull", 6.0},
                                                  {"BM_GetPictureFile", "BM_FloorFull", 6.0},

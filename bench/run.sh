@@ -5,15 +5,17 @@ set -eu
 tree=$1
 cd "$tree"
 status=0
+# Five repetitions each; the ratios use the medians.
+flags="--benchmark_color=false --benchmark_repetitions=5 --benchmark_min_time=0.2 --benchmark_report_aggregates_only=true"
 echo "== heap use of a decode"
 ./decode_memory_check || status=1
 echo
 echo "== marusk (native, release)"
-./picture_bench --benchmark_min_time=1 || status=1
+./picture_bench $flags || status=1
 if [ -x ./archive_bench ]; then
     echo
     echo "== toldrin (native, release)"
-    ./archive_bench --benchmark_min_time=1 || status=1
+    ./archive_bench $flags || status=1
 fi
 cd - >/dev/null
 echo

@@ -29,9 +29,12 @@ ScratchDir::~ScratchDir() {
 }
 
 std::vector<std::string> ScratchDir::contents() const {
+    // Paths longer than the system allows (a test's own long names) are listed as far
+    // as the system lets them be; an error ends the walk instead of throwing.
     std::vector<std::string> out;
-    for (const auto &e : fs::recursive_directory_iterator(path_))
-        out.push_back(fs::relative(e.path(), path_).generic_string());
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec))
+        out.push_back(it->path().lexically_relative(path_).generic_string());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -64,6 +67,13 @@ bool make_sparse_file(const std::string &path, uint64_t size) {
     std::error_code ec;
     fs::resize_file(path, size, ec);
     return !ec;
+}
+
+bool write_at(const std::string &path, uint64_t position, const Bytes &bytes) {
+    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(static_cast<std::streamoff>(position));
+    f.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(f);
 }
 
 Bytes table_record(const std::string &name11, uint32_t data_offset, uint32_t size) {

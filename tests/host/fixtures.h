@@ -38,6 +38,8 @@ bool exists(const std::string &path);
 void make_dir(const std::string &path);
 // A file of `size` bytes that takes no disk space (a hole), where the file system allows.
 bool make_sparse_file(const std::string &path, uint64_t size);
+// Writes bytes at a position of an existing file, which may lie beyond 4 GiB.
+bool write_at(const std::string &path, uint64_t position, const Bytes &bytes);
 
 // One 19-byte bind table record: 11 name bytes (padded with spaces if shorter),
 // data offset and size big-endian.
