@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 FileFacts file_facts(const char *path) {
     FileFacts facts = {false, 0, 0};
     if (!path || !*path) return facts;
@@ -18,7 +22,16 @@ FileFacts file_facts(const char *path) {
 
 FILE *open_for_read(const char *path) {
     if (!path || !*path) return nullptr;
-    return fopen(path, "rb");
+    FILE *file = fopen(path, "rb");
+#if !defined(_WIN32)
+    // A folder opens for reading here, though not on Windows; both builds refuse it.
+    struct stat st;
+    if (file && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(file);
+        return nullptr;
+    }
+#endif
+    return file;
 }
 
 bool seek_to(FILE *file, uint64_t position) {

@@ -19,7 +19,8 @@ struct FileFacts {
 // as found. A null or empty path is not found.
 FileFacts file_facts(const char *path);
 
-// Opens a file for reading ("rb"); null when the path is null or the open fails.
+// Opens a file for reading ("rb"); null when the path is null, names a folder, or the
+// open fails.
 FILE *open_for_read(const char *path);
 
 // The file position a host's offset names. Offsets and record positions are 32-bit
