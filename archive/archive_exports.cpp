@@ -167,7 +167,9 @@ SPI_EXPORT spi_result SPI_CALL GetFile(const char *source, spi_offset offset, ch
             fclose(data);
             return got;
         }
-        if (positioned) read_or_zero(data, bytes, entry.size);
+        // The block is zero-filled already: what the data file does not deliver stays
+        // zero without touching it, however large the record says the entry is.
+        if (positioned) fread(bytes, 1, entry.size, data);
         fclose(data);
         LocalUnlock(block);
         *reinterpret_cast<HLOCAL *>(destination) = block;

@@ -78,12 +78,9 @@ template <bool kIgnoreCase> size_t last_match(const uint8_t *records, size_t cou
     // case when case is ignored), or a space or a zero, which are not characters of the
     // converted name.
     bool may_start[256] = {};
-    may_start[' '] = may_start['\0'] = true;
+    may_start[0x20] = may_start[0x00] = true;
     may_start[w[0]] = true;
-    if (kIgnoreCase && fold<true>(w[0] | 0x20) == (w[0] | 0x20)) {
-        // An ASCII letter: both of its cases.
-        if (static_cast<unsigned>((w[0] | 0x20) - 'a') < 26u) may_start[w[0] ^ 0x20] = true;
-    }
+    if (kIgnoreCase && static_cast<unsigned>((w[0] | 0x20) - 'a') < 26u) may_start[w[0] ^ 0x20] = true; // a letter's other case
 
     // Eight records are tested with one branch; only a group with a possible start is
     // looked at record by record.

@@ -13,7 +13,11 @@ if(NOT WIN32)
   target_compile_definitions(spi_plugin_flags INTERFACE _FILE_OFFSET_BITS=64)
 endif()
 
-if(SPI_SANITIZE)
+if(SPI_BUILD_FUZZ)
+  # Everything is instrumented for coverage; the fuzz targets link libFuzzer's driver.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(SPI_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
@@ -21,7 +25,7 @@ endif()
 if(WIN32)
   # Everything built for Windows must run on a clean machine: the C and C++ support
   # libraries are linked in, so only KERNEL32.dll and msvcrt.dll are imported.
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
   # Plain 32-bit x86 code; faster paths are chosen at run time by a CPU check.
   add_compile_options(-march=i686 -mtune=generic)
 endif()

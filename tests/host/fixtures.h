@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/host/reference_b16.h"
+
 namespace host {
 
 using Bytes = std::vector<uint8_t>;
@@ -57,25 +59,6 @@ struct B16 {
     void fill(uint16_t word);
 };
 B16 random_b16(uint32_t seed);
-
-// 5-bit level to 8-bit intensity, and a word's blue, green and red intensities.
-uint8_t level(unsigned v);
-struct Bgr {
-    uint8_t b, g, r;
-    bool operator==(const Bgr &o) const { return b == o.b && g == o.g && r == o.r; }
-};
-Bgr word_colour(uint16_t word);
-
-// The decoding algorithm step by step, byte by byte: `front` is what lands in the front
-// of the pixel block (286,720 bytes). Gives the header block and the pixel block.
-struct Decoded {
-    Bytes header;
-    Bytes pixels;
-};
-Decoded reference_decode(const Bytes &front, bool full);
-
-// The pixel of a decoded bitmap at line y counted from the top (the block is bottom-up).
-Bgr pixel_at(const Bytes &pixels, size_t lines, size_t x, size_t y);
 
 // Unsigned little-endian fields of a record.
 uint32_t le32(const uint8_t *p);
