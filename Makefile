@@ -53,9 +53,7 @@ fuzz: setup
 	@sh fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 test-valgrind: native-release
-	@ctest --test-dir build/native-release -j $(JOBS) -T memcheck --output-on-failure \
-	  --overwrite MemoryCheckCommandOptions="--leak-check=full --errors-for-leak-kinds=definite,indirect --error-exitcode=1 --track-fds=no" \
-	  || { echo "valgrind found errors: see build/native-release/Testing/Temporary/MemoryChecker.*.log"; exit 1; }
+	@sh tests/run_valgrind.sh build/native-release
 
 dist: build
 	@sh tools/dist.sh

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -702,6 +703,47 @@ TEST_F(Toldrin, AFailedWriteIsReportedNotPassedOffAsSuccess) {
     EXPECT_EQ(get_file(path.c_str(), 0, destination, 0, nullptr, 0), 8);
     expect_nothing_left();
 #endif
+}
+
+#if !defined(_WIN32)
+size_t resident_bytes() {
+    FILE *f = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%lu %lu", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * 4096;
+}
+#endif
+
+TEST_F(Toldrin, AnEntryLargerThanItsDataCostsNoMoreMemoryThanTheData) {
+    // A 19-byte record may claim nearly 4 GiB. The block is allocated as asked, zero-filled
+    // by the system, and only the bytes the data file holds are written into it.
+    Bytes data = text_bytes("tiny");
+    const std::string path = archive("bind0", host::table_record("HUGE    BIN", 0, 0xFFFFFFF0u), &data);
+    HLOCAL block = kUntouched;
+#if defined(_WIN32)
+    // A 32-bit process cannot have such a block: the allocation fails.
+    EXPECT_EQ(get_file(path.c_str(), 0, reinterpret_cast<char *>(&block), 0x100, nullptr, 0), 4);
+    EXPECT_EQ(block, kUntouched);
+#else
+    const size_t before_call = resident_bytes();
+    ASSERT_EQ(get_file(path.c_str(), 0, reinterpret_cast<char *>(&block), 0x100, nullptr, 0), 0);
+    EXPECT_EQ(host::block_size(block), 0xFFFFFFF0u);
+    const uint8_t *p = static_cast<const uint8_t *>(LocalLock(block));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Bytes(p, p + 6), (Bytes{'t', 'i', 'n', 'y', 0, 0}));
+    EXPECT_EQ(p[0xFFFFFFEFu], 0);
+    // Under valgrind its own allocator fills the block, so only the contents can be checked.
+    const char *preload = std::getenv("LD_PRELOAD");
+    if (!preload || !std::strstr(preload, "valgrind")) {
+        EXPECT_LT(resident_bytes(), before_call + (256u << 20)) << "the block's pages past the data were touched";
+    }
+    LocalUnlock(block);
+    LocalFree(block);
+#endif
+    expect_nothing_left();
 }
 
 TEST_F(Toldrin, DataBeyondTwoAndFourGiBIsReadWhereItsOffsetSays) {
