@@ -8,6 +8,7 @@
 #   make dist            dist/ with the zip for Windows users
 
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 FUZZ_SECONDS ?= 60
 export WINEPREFIX := $(CURDIR)/build/wineprefix
 export WINEDEBUG := -all

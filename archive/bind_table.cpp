@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "frame/ascii.h"
 #include "frame/file_io.h"
 
 int data_path_for(const char *table_path, char *out) {
@@ -53,8 +54,7 @@ size_t last_matching_record(const uint8_t *records, size_t count, const char *wa
 namespace {
 
 template <bool kIgnoreCase> unsigned char fold(unsigned char c) {
-    if (!kIgnoreCase) return c;
-    return static_cast<unsigned char>(c + (static_cast<unsigned>(c - 'A') < 26u ? 'a' - 'A' : 0));
+    return kIgnoreCase ? ascii_lower(c) : c;
 }
 
 template <bool kIgnoreCase> bool name_matches(const uint8_t *stored, const unsigned char *w) {

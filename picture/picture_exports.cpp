@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "frame/ascii.h"
 #include "frame/plugin_contract.h"
 #include "picture/b16_decoder.h"
 
@@ -10,14 +11,10 @@ namespace {
 // How many bytes IsSupported asks of a file handle.
 constexpr DWORD kProbeSize = 2048;
 
-unsigned char fold_ascii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
 // Equal without regard to the case of the ASCII letters, whatever the locale.
 bool equals_ignoring_ascii_case(const char *a, const char *b) {
     for (;; ++a, ++b) {
-        if (fold_ascii(static_cast<unsigned char>(*a)) != fold_ascii(static_cast<unsigned char>(*b))) return false;
+        if (ascii_lower(static_cast<unsigned char>(*a)) != ascii_lower(static_cast<unsigned char>(*b))) return false;
         if (!*a) return true;
     }
 }

@@ -22,7 +22,7 @@ Bytes text_bytes(const std::string &s) {
     return Bytes(s.begin(), s.end());
 }
 
-class Toldrin : public ::testing::Test {
+class Toldrin : public host::LeakCheckedTest {
 protected:
     host::Plugin plugin{host::plugin_file("toldrin")};
     spi_IsSupported is_supported = plugin.get<spi_IsSupported>("IsSupported");
@@ -30,16 +30,10 @@ protected:
     spi_GetFileInfo get_file_info = plugin.get<spi_GetFileInfo>("GetFileInfo");
     spi_GetFile get_file = plugin.get<spi_GetFile>("GetFile");
     host::ScratchDir dir;
-    host::Holdings before;
 
     void SetUp() override {
         ASSERT_TRUE(is_supported && get_archive_info && get_file_info && get_file);
-        before = host::holdings();
-    }
-
-    void expect_nothing_left() {
-        const host::Holdings now = host::holdings();
-        EXPECT_EQ(now, before) << "before: " << host::describe(before) << "; after: " << host::describe(now);
+        LeakCheckedTest::SetUp();
     }
 
     // Writes <name>.tbl and, unless data is null, <name>.dat; answers the table's path.

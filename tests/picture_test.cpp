@@ -22,7 +22,7 @@ constexpr size_t kFullLines = 448;
 constexpr size_t kPreviewLines = 224;
 constexpr size_t kRow = 1920;
 
-class Marusk : public ::testing::Test {
+class Marusk : public host::LeakCheckedTest {
 protected:
     host::Plugin plugin{host::plugin_file("marusk")};
     spi_IsSupported is_supported = plugin.get<spi_IsSupported>("IsSupported");
@@ -30,16 +30,10 @@ protected:
     spi_GetPicture get_picture = plugin.get<spi_GetPicture>("GetPicture");
     spi_GetPicture get_preview = plugin.get<spi_GetPicture>("GetPreview");
     host::ScratchDir dir;
-    host::Holdings before;
 
     void SetUp() override {
         ASSERT_TRUE(is_supported && get_picture_info && get_picture && get_preview);
-        before = host::holdings();
-    }
-
-    void expect_nothing_left() {
-        const host::Holdings now = host::holdings();
-        EXPECT_EQ(now, before) << "before: " << host::describe(before) << "; after: " << host::describe(now);
+        LeakCheckedTest::SetUp();
     }
 
     struct Result {
@@ -447,7 +441,7 @@ TEST_F(Marusk, IsSupportedGoesByTheExtensionOnceAHandleYieldsAByte) {
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.path ? c.path : "(null)") + " source " + std::to_string(c.source));
         if (c.source == content || c.source == empty) {
-            host::OpenHandle h(dir / (c.source == content ? "content" : "empty"));
+            host::FileHandle h(dir / (c.source == content ? "content" : "empty"));
             ASSERT_TRUE(h.valid());
             EXPECT_EQ(is_supported(c.path, h.value()), c.answer);
         } else {
@@ -458,7 +452,7 @@ TEST_F(Marusk, IsSupportedGoesByTheExtensionOnceAHandleYieldsAByte) {
 
 TEST_F(Marusk, IsSupportedReadsFromTheHandleWhateverTheName) {
     host::write_file(dir / "five-thousand", Bytes(5000, 7));
-    host::OpenHandle h(dir / "five-thousand");
+    host::FileHandle h(dir / "five-thousand");
     ASSERT_TRUE(h.valid());
     EXPECT_EQ(is_supported("NOTES.TXT", h.value()), 0);
     EXPECT_EQ(h.position(), 2048u);
@@ -489,7 +483,7 @@ TEST_F(Marusk, GetPictureInfoGivesTheSameRecordForEveryInput) {
 
 TEST_F(Marusk, APreviewOfAFileOfTheWrongSizeIsRefusedThoughItsNameIsTaken) {
     host::write_file(dir / "WRONG.B16", Bytes(1000, 1));
-    host::OpenHandle h(dir / "WRONG.B16");
+    host::FileHandle h(dir / "WRONG.B16");
     const std::string path = dir / "WRONG.B16";
     EXPECT_EQ(is_supported(path.c_str(), h.value()), 1);
     EXPECT_EQ(decode(false, path.c_str(), 0, 0).code, -1);

@@ -6,8 +6,6 @@
 #include "frame/platform.h"
 #else
 #include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 #endif
 
 namespace host {
@@ -81,42 +79,5 @@ void fail_lock(unsigned nth) {
 #endif
 }
 
-OpenHandle::OpenHandle(const std::string &path) {
-#if defined(_WIN32)
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    value_ = (h == INVALID_HANDLE_VALUE) ? 0 : reinterpret_cast<spi_source>(h);
-#else
-    const int fd = open(path.c_str(), O_RDONLY);
-    value_ = fd < 0 ? 0 : static_cast<spi_source>(fd);
-#endif
-}
-
-OpenHandle::~OpenHandle() {
-    if (!value_) return;
-#if defined(_WIN32)
-    CloseHandle(reinterpret_cast<HANDLE>(value_));
-#else
-    close(static_cast<int>(value_));
-#endif
-}
-
-bool OpenHandle::valid() const {
-    return value_ != 0;
-}
-
 } // namespace host
 
-namespace host {
-
-uint64_t OpenHandle::position() const {
-#if defined(_WIN32)
-    LARGE_INTEGER zero, at;
-    zero.QuadPart = 0;
-    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(value_), zero, &at, FILE_CURRENT)) return ~uint64_t(0);
-    return static_cast<uint64_t>(at.QuadPart);
-#else
-    return static_cast<uint64_t>(lseek(static_cast<int>(value_), 0, SEEK_CUR));
-#endif
-}
-
-} // namespace host

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "frame/spi_abi.h"
 #include "tools/host/plugin_library.h"
 
@@ -48,21 +50,16 @@ bool can_inject_faults();
 void fail_alloc(unsigned nth);
 void fail_lock(unsigned nth);
 
-// An open file handle as a host passes it to IsSupported (a descriptor natively, a
-// HANDLE on Windows), closed on destruction.
-class OpenHandle {
-public:
-    explicit OpenHandle(const std::string &path);
-    ~OpenHandle();
-    OpenHandle(const OpenHandle &) = delete;
-    OpenHandle &operator=(const OpenHandle &) = delete;
-    bool valid() const;
-    spi_source value() const { return value_; }
-    // The handle's current file position.
-    uint64_t position() const;
-
-private:
-    spi_source value_;
+// A test that checks, when asked, that everything the plug-ins hold is as it was when
+// the test started.
+class LeakCheckedTest : public ::testing::Test {
+protected:
+    Holdings before;
+    void SetUp() override { before = holdings(); }
+    void expect_nothing_left() {
+        const Holdings now = holdings();
+        EXPECT_EQ(now, before) << "before: " << describe(before) << "; after: " << describe(now);
+    }
 };
 
 } // namespace host

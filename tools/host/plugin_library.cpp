@@ -4,6 +4,8 @@
 
 #if !defined(_WIN32)
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace host {
@@ -44,6 +46,38 @@ std::string Plugin::info(int32_t index) const {
     char buffer[512];
     const int32_t n = get_info(index, buffer, sizeof buffer);
     return n > 0 ? std::string(buffer) : std::string();
+}
+
+FileHandle::FileHandle(const std::string &path) {
+#if defined(_WIN32)
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    value_ = (h == INVALID_HANDLE_VALUE) ? 0 : reinterpret_cast<spi_source>(h);
+#else
+    // Descriptors above 0xFFFF would read as pointers; 0 reads as no handle.
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd > 0xFFFF) close(fd);
+    value_ = (fd <= 0 || fd > 0xFFFF) ? 0 : static_cast<spi_source>(fd);
+#endif
+}
+
+FileHandle::~FileHandle() {
+    if (!value_) return;
+#if defined(_WIN32)
+    CloseHandle(reinterpret_cast<HANDLE>(value_));
+#else
+    close(static_cast<int>(value_));
+#endif
+}
+
+uint64_t FileHandle::position() const {
+#if defined(_WIN32)
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(value_), zero, &at, FILE_CURRENT)) return ~uint64_t(0);
+    return static_cast<uint64_t>(at.QuadPart);
+#else
+    return static_cast<uint64_t>(lseek(static_cast<int>(value_), 0, SEEK_CUR));
+#endif
 }
 
 std::vector<uint8_t> take_block(HLOCAL block) {

@@ -35,6 +35,23 @@ private:
     void *handle_;
 };
 
+// An open file handle as a host hands it to IsSupported: a HANDLE on Windows, a file
+// descriptor elsewhere (0 when the file cannot be opened). Closed on destruction.
+class FileHandle {
+public:
+    explicit FileHandle(const std::string &path);
+    ~FileHandle();
+    FileHandle(const FileHandle &) = delete;
+    FileHandle &operator=(const FileHandle &) = delete;
+    bool valid() const { return value_ != 0; }
+    spi_source value() const { return value_; }
+    // The handle's current file position.
+    uint64_t position() const;
+
+private:
+    spi_source value_;
+};
+
 // Locks a block the plug-in handed over, copies its bytes out, unlocks and frees it.
 std::vector<uint8_t> take_block(HLOCAL block);
 

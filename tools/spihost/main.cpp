@@ -281,6 +281,15 @@ int run_list(const Args &args) {
     return kExitOk;
 }
 
+// Takes over the two blocks of a decoded picture and writes it. False when the blocks
+// hold no 24-bit bitmap or the file cannot be written.
+bool write_picture(HLOCAL header, HLOCAL pixels, const std::string &path, ImageFormat format, spihost::Bitmap *bitmap) {
+    const std::vector<uint8_t> header_bytes = host::take_block(header);
+    const std::vector<uint8_t> pixel_bytes = host::take_block(pixels);
+    return spihost::bitmap_from_blocks(header_bytes, pixel_bytes, bitmap) &&
+           spihost::write_whole_file(path, spihost::encode_image(*bitmap, format));
+}
+
 // Decodes the picture in `bytes` with `plugin` and writes it as PNG; false with a message.
 bool convert_from_memory(const host::Plugin &plugin, const std::vector<uint8_t> &bytes, const std::string &output) {
     HLOCAL header = nullptr, pixels = nullptr;
@@ -292,10 +301,7 @@ bool convert_from_memory(const host::Plugin &plugin, const std::vector<uint8_t> 
         return false;
     }
     spihost::Bitmap bitmap;
-    const std::vector<uint8_t> header_bytes = host::take_block(header);
-    const std::vector<uint8_t> pixel_bytes = host::take_block(pixels);
-    if (!spihost::bitmap_from_blocks(header_bytes, pixel_bytes, &bitmap) ||
-        !spihost::write_whole_file(output, spihost::encode_image(bitmap, ImageFormat::png))) {
+    if (!write_picture(header, pixels, output, ImageFormat::png, &bitmap)) {
         std::fprintf(stderr, "spihost: %s: cannot write the picture\n", output.c_str());
         return false;
     }
@@ -452,17 +458,14 @@ int run_convert(const Args &args) {
             failed = true;
             continue;
         }
-        spihost::Bitmap bitmap;
-        const std::vector<uint8_t> header_bytes = host::take_block(header);
-        const std::vector<uint8_t> pixel_bytes = host::take_block(pixels);
         const fs::path in(input);
         std::string target = output;
         if (target.empty()) {
             const fs::path dir = folder.empty() ? in.parent_path() : fs::path(folder);
             target = (dir / (in.stem().string() + extension)).string();
         }
-        if (!spihost::bitmap_from_blocks(header_bytes, pixel_bytes, &bitmap) ||
-            !spihost::write_whole_file(target, spihost::encode_image(bitmap, format))) {
+        spihost::Bitmap bitmap;
+        if (!write_picture(header, pixels, target, format, &bitmap)) {
             std::fprintf(stderr, "spihost: %s: cannot write %s\n", input.c_str(), target.c_str());
             failed = true;
             continue;

@@ -28,7 +28,7 @@ bool PluginSet::load(const std::string &folder, std::string *error) {
 
 const host::Plugin *PluginSet::pick_for_file(const std::string &path) const {
     for (const host::Plugin &plugin : plugins_) {
-        FileHandle handle(path);
+        host::FileHandle handle(path);
         if (!handle.valid()) return nullptr;
         if (plugin.get<spi_IsSupported>("IsSupported")(path.c_str(), handle.value()) == 1) return &plugin;
     }

@@ -7,30 +7,10 @@
 #if defined(_WIN32)
 #include <io.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace spihost {
-
-FileHandle::FileHandle(const std::string &path) {
-#if defined(_WIN32)
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    value_ = (h == INVALID_HANDLE_VALUE) ? 0 : reinterpret_cast<spi_source>(h);
-#else
-    const int fd = open(path.c_str(), O_RDONLY);
-    value_ = (fd <= 0 || fd > 0xFFFF) ? 0 : static_cast<spi_source>(fd);
-#endif
-}
-
-FileHandle::~FileHandle() {
-    if (!value_) return;
-#if defined(_WIN32)
-    CloseHandle(reinterpret_cast<HANDLE>(value_));
-#else
-    close(static_cast<int>(value_));
-#endif
-}
 
 std::string program_folder() {
 #if defined(_WIN32)

@@ -11,20 +11,6 @@
 
 namespace spihost {
 
-// An open file handle, as a host hands it to IsSupported; closed on destruction.
-class FileHandle {
-public:
-    explicit FileHandle(const std::string &path);
-    ~FileHandle();
-    FileHandle(const FileHandle &) = delete;
-    FileHandle &operator=(const FileHandle &) = delete;
-    bool valid() const { return value_ != 0; }
-    spi_source value() const { return value_; }
-
-private:
-    spi_source value_;
-};
-
 // The folder holding the running program.
 std::string program_folder();
 
