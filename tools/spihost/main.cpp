@@ -138,12 +138,14 @@ std::string stem_of(const std::string &name) {
     return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
 }
 
-// The folder path as a plug-in expects it: ending in a separator.
+// The folder path as a plug-in expects it: ending in a separator, the one the path
+// already uses if it uses one.
 std::string with_separator(std::string folder) {
     if (folder.empty()) folder = ".";
     const char last = folder.back();
-    if (last != '/' && last != '\\') folder += spihost::path_separator();
-    return folder;
+    if (last == '/' || last == '\\') return folder;
+    const bool slashes = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
+    return folder + (slashes ? '/' : spihost::path_separator());
 }
 
 bool make_folder(const std::string &folder) {
@@ -461,8 +463,9 @@ int run_convert(const Args &args) {
         const fs::path in(input);
         std::string target = output;
         if (target.empty()) {
-            const fs::path dir = folder.empty() ? in.parent_path() : fs::path(folder);
-            target = (dir / (in.stem().string() + extension)).string();
+            const std::string dir = folder.empty() ? in.parent_path().string() : folder;
+            const std::string name = in.stem().string() + extension;
+            target = dir.empty() ? name : with_separator(dir) + name;
         }
         spihost::Bitmap bitmap;
         if (!write_picture(header, pixels, target, format, &bitmap)) {
