@@ -43,7 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<uint8_t> table = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 19 * 64));
     // Entries of up to 1 MiB: a record may ask for 4 GiB, which is extracted as asked
     // (zeros past the data file's end), but at a pace that would stall the search.
-    for (size_t r = 0; r + 19 <= table.size(); r += 19) table[r + 15] = table[r + 16] = 0;
+    // A record cut short by the table's end reads its missing bytes as zero, so its size
+    // bytes are capped too.
+    for (size_t r = 0; r + 15 < table.size(); r += 19) {
+        table[r + 15] = 0;
+        if (r + 16 < table.size()) table[r + 16] = 0;
+    }
     const std::vector<uint8_t> bytes = in.ConsumeRemainingBytes<uint8_t>();
 
     // File output reads records at their starts only, where the sizes are capped above; a
