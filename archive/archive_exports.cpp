@@ -65,11 +65,7 @@ SPI_EXPORT spi_result SPI_CALL GetArchiveInfo(const char *source, spi_offset off
     const size_t table_bytes = n * kTableRecordSize;
     const size_t tail = static_cast<size_t>(list_size) - table_bytes;
     const uint64_t start = file_position(offset);
-    if (seek_to(table, start)) {
-        read_or_zero(table, entries + tail, table_bytes);
-    } else {
-        memset(entries + tail, 0, table_bytes);
-    }
+    read_or_zero(table, seek_to(table, start), entries + tail, table_bytes);
     fclose(table);
 
     for (size_t i = 0; i < n; ++i) {
@@ -114,11 +110,7 @@ SPI_EXPORT spi_result SPI_CALL GetFileInfo(const char *source, spi_offset offset
     size_t match_index = 0;
     for (size_t done = 0; done < n;) {
         const size_t count = n - done < chunk_records ? n - done : chunk_records;
-        if (positioned) {
-            read_or_zero(table, chunk, count * kTableRecordSize);
-        } else {
-            memset(chunk, 0, count * kTableRecordSize);
-        }
+        read_or_zero(table, positioned, chunk, count * kTableRecordSize);
         const size_t i = last_matching_record(chunk, count, name, ignore_case);
         if (i < count) {
             memcpy(matched, chunk + i * kTableRecordSize, kTableRecordSize);
@@ -208,11 +200,7 @@ SPI_EXPORT spi_result SPI_CALL GetFile(const char *source, spi_offset offset, ch
     bool written = true;
     for (uint32_t left = entry.size; left > 0;) {
         const uint32_t part = left < chunk ? left : chunk;
-        if (positioned) {
-            read_or_zero(data, buffer, part);
-        } else {
-            memset(buffer, 0, part);
-        }
+        read_or_zero(data, positioned, buffer, part);
         if (fwrite(buffer, 1, part, output) != part) {
             written = false;
             break;

@@ -121,11 +121,7 @@ uint32_t decode_record(const uint8_t *record, uint32_t position, spi_entry_info 
 
 uint32_t read_record_at(FILE *table, uint32_t position, spi_entry_info *entry) {
     uint8_t record[kTableRecordSize];
-    if (seek_to(table, position)) {
-        read_or_zero(table, record, sizeof record);
-    } else {
-        memset(record, 0, sizeof record);
-    }
+    read_or_zero(table, seek_to(table, position), record, sizeof record);
     return decode_record(record, position, entry);
 }
 

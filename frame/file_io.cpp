@@ -44,8 +44,8 @@ bool seek_to(FILE *file, uint64_t position) {
 #endif
 }
 
-size_t read_or_zero(FILE *file, void *buffer, size_t size) {
-    const size_t got = fread(buffer, 1, size, file);
+size_t read_or_zero(FILE *file, bool positioned, void *buffer, size_t size) {
+    const size_t got = positioned ? fread(buffer, 1, size, file) : 0;
     if (got < size) memset(static_cast<char *>(buffer) + got, 0, size - got);
     return got;
 }

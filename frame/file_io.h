@@ -33,8 +33,10 @@ inline uint64_t file_position(spi_offset offset) {
 // Moves to an absolute position, which may lie beyond 2 GiB and beyond the end.
 bool seek_to(FILE *file, uint64_t position);
 
-// Reads up to `size` bytes; whatever the file does not deliver reads as zero. Answers the
-// number of bytes the file delivered.
-size_t read_or_zero(FILE *file, void *buffer, size_t size);
+// Reads up to `size` bytes; whatever the file does not deliver reads as zero. `positioned`
+// is what seek_to answered for where the reads start: when the stream could not be moved
+// there, nothing is read, so no bytes from elsewhere in the file are taken for the data.
+// Answers the number of bytes the file delivered.
+size_t read_or_zero(FILE *file, bool positioned, void *buffer, size_t size);
 
 #endif

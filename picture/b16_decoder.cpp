@@ -127,7 +127,7 @@ spi_result b16_decode(const char *source, spi_offset offset, spi_flags flag, HLO
             discard_block(pixel_block);
             return SPI_OPEN_FAILED;
         }
-        if (seek_to(file, file_position(offset))) read_or_zero(file, pixels, kB16SourceSize);
+        read_or_zero(file, seek_to(file, file_position(offset)), pixels, kB16SourceSize);
         fclose(file);
     }
 
